@@ -1,0 +1,7 @@
+// The host stand-in for the Win32 interface: everything the product calls.
+#pragma once
+#include "types.h"
+#include "kernel.h"
+#include "sync.h"
+#include "user.h"
+#include "commctrl.h"
