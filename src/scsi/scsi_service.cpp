@@ -1,0 +1,3 @@
+#include "scsi/aspi.h"
+
+ScsiServiceBinding ScsiService;
