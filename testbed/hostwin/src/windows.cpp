@@ -19,6 +19,11 @@ WindowStore &W() {
             s->beeps.clear();
             s->boxHandler = nullptr;
             s->commonControls = false;
+            s->loops.clear();
+            s->lastDialog = nullptr;
+            s->user = nullptr;
+            s->endSessionAnswers.clear();
+            s->lostInputs = 0;
         });
         return s;
     }();
@@ -27,7 +32,7 @@ WindowStore &W() {
 
 std::shared_ptr<Win> FindWindowLocked(HWND window) {
     auto it = W().windows.find(window);
-    if (it == W().windows.end()) {
+    if (it == W().windows.end() || it->second->destroyed) {
         M().invalidHandleUses++;
         return nullptr;
     }
@@ -187,7 +192,7 @@ BOOL WINAPI MessageBeep(UINT type) {
 HWND WINAPI GetDlgItem(HWND dialog, int id) {
     Lock lk = Enter();
     for (auto &[handle, win] : W().windows)
-        if (win->state.parent == dialog && win->state.id == id && dialog) return handle;
+        if (win->state.parent == dialog && win->state.id == id && dialog && !win->destroyed) return handle;
     SetError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
     return nullptr;
 }
@@ -199,7 +204,10 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         SetError(1400);  // ERROR_INVALID_WINDOW_HANDLE
         return 0;
     }
-    return ControlMessage(*win, message, wParam, lParam);
+    return OnWindowThread(lk, *win, message, wParam, lParam, [&](Lock &held) {
+        if (win->dialogProc) return DeliverToDialog(held, window, message, wParam, lParam);
+        return ControlMessage(*win, message, wParam, lParam);
+    });
 }
 
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
@@ -219,9 +227,11 @@ BOOL WINAPI EnableWindow(HWND window, BOOL enable) {
     Lock lk = Enter();
     auto win = FindWindowLocked(window);
     if (!win) return FALSE;
-    BOOL wasDisabled = !win->state.enabled;
-    win->state.enabled = enable != 0;
-    return wasDisabled;
+    return static_cast<BOOL>(OnWindowThread(lk, *win, 0x000A /* WM_ENABLE */, enable, 0, [&](Lock &) {
+        BOOL wasDisabled = !win->state.enabled;
+        win->state.enabled = enable != 0;
+        return static_cast<LRESULT>(wasDisabled);
+    }));
 }
 
 BOOL WINAPI IsWindowEnabled(HWND window) {
@@ -234,9 +244,11 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
     Lock lk = Enter();
     auto win = FindWindowLocked(window);
     if (!win) return FALSE;
-    BOOL wasVisible = win->state.visible;
-    win->state.visible = command != SW_HIDE;
-    return wasVisible;
+    return static_cast<BOOL>(OnWindowThread(lk, *win, 0x0018 /* WM_SHOWWINDOW */, command != SW_HIDE, 0, [&](Lock &) {
+        BOOL wasVisible = win->state.visible;
+        win->state.visible = command != SW_HIDE;
+        return static_cast<LRESULT>(wasVisible);
+    }));
 }
 
 BOOL WINAPI IsWindowVisible(HWND window) {

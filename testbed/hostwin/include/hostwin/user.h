@@ -20,6 +20,42 @@ extern "C" {
 #define SW_HIDE 0
 #define SW_SHOW 5
 
+// Window, dialog and control styles.
+#define WS_POPUP 0x80000000u
+#define WS_CHILD 0x40000000u
+#define WS_VISIBLE 0x10000000u
+#define WS_DISABLED 0x08000000u
+#define WS_CAPTION 0x00C00000u
+#define WS_BORDER 0x00800000u
+#define WS_VSCROLL 0x00200000u
+#define WS_HSCROLL 0x00100000u
+#define WS_SYSMENU 0x00080000u
+#define WS_GROUP 0x00020000u
+#define WS_TABSTOP 0x00010000u
+#define DS_SETFONT 0x0040u
+#define DS_MODALFRAME 0x0080u
+#define DS_SETFOREGROUND 0x0200u
+#define DS_CENTER 0x0800u
+#define BS_PUSHBUTTON 0x0000u
+#define BS_DEFPUSHBUTTON 0x0001u
+#define CBS_DROPDOWNLIST 0x0003u
+#define CBS_SORT 0x0100u
+#define ES_LEFT 0x0000u
+#define ES_MULTILINE 0x0004u
+#define ES_AUTOVSCROLL 0x0040u
+#define ES_AUTOHSCROLL 0x0080u
+#define ES_READONLY 0x0800u
+#define SS_LEFT 0x0000u
+#define SS_CENTER 0x0001u
+
+#define VK_RETURN 0x0D
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+
+#define BN_CLICKED 0
+#define SC_CLOSE 0xF060
+#define DWLP_MSGRESULT 0
+
 #define WM_USER 0x0400
 #define WM_CLOSE 0x0010
 #define WM_QUERYENDSESSION 0x0011
@@ -45,6 +81,14 @@ extern "C" {
 
 typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+// Dialogs run from the DIALOG resources of the module (hostwin::SetModuleResources).
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
+BOOL WINAPI KillTimer(HWND window, UINT_PTR id);
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL WINAPI MessageBeep(UINT type);
