@@ -76,7 +76,7 @@ DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD high) {
     Lock lk = Enter();
     auto file = FindAs<File>(handle);
     struct stat st;
-    if (!file || fstat(file->fd, &st) != 0) {
+    if (!file || ShouldFail("GetFileSize") || fstat(file->fd, &st) != 0) {
         SetError(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
@@ -89,6 +89,10 @@ DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD high) {
 DWORD WINAPI SetFilePointer(HANDLE handle, LONG distance, PLONG distanceHigh, DWORD method) {
     Lock lk = Enter();
     auto file = FindAs<File>(handle);
+    if (file && ShouldFail("SetFilePointer")) {
+        SetError(ERROR_IO_DEVICE);
+        return INVALID_SET_FILE_POINTER;
+    }
     if (!file || method > FILE_END) {
         SetError(file ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
