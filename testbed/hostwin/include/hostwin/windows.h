@@ -5,3 +5,7 @@
 #include "sync.h"
 #include "user.h"
 #include "commctrl.h"
+#include "devices.h"
+#include "modules.h"
+#include "security.h"
+#include "power.h"
