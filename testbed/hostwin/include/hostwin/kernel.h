@@ -57,16 +57,6 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWOR
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED ov);
 BOOL WINAPI CloseHandle(HANDLE object);
 
-typedef INT_PTR(WINAPI *FARPROC)(void);
-// The program's own module (null name) and kernel32.dll.
-HMODULE WINAPI GetModuleHandleA(LPCSTR name);
-FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
-
-typedef DWORD EXECUTION_STATE;
-#define ES_SYSTEM_REQUIRED 0x00000001u
-#define ES_CONTINUOUS 0x80000000u
-EXECUTION_STATE WINAPI SetThreadExecutionState(EXECUTION_STATE flags);
-
 HANDLE WINAPI GetProcessHeap(void);
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID mem);

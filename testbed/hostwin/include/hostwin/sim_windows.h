@@ -91,11 +91,4 @@ int LostInputs();
 // Timers armed on a window (id to interval), for tests that look at them.
 std::vector<std::pair<UINT_PTR, UINT>> Timers(HWND window);
 
-// --- Power ---------------------------------------------------------------------
-// Whether kernel32 offers SetThreadExecutionState (Windows 98 and NT 5 on);
-// default true.
-void SetExecutionStateAvailable(bool available);
-// The flags last set through SetThreadExecutionState (0 before any call).
-EXECUTION_STATE ExecutionState();
-
 }  // namespace hostwin
