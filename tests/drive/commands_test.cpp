@@ -85,17 +85,21 @@ TEST_F(Commands, RequestBlocksAndWaitLimits) {
         expected.SRB_BufPointer = const_cast<BYTE *>(static_cast<const BYTE *>(c.bufPointer));
         expected.SRB_SenseLen = 16;
         expected.SRB_CDBLen = static_cast<BYTE>(c.cdb.size());
-        expected.SRB_PostProc = command.srb().SRB_PostProc;
+        LPVOID event = command.srb().SRB_PostProc;
+        expected.SRB_PostProc = event;
         std::memcpy(expected.CDBByte, c.cdb.data(), c.cdb.size());
-        EXPECT_NE(command.srb().SRB_PostProc, nullptr);
+        EXPECT_NE(event, nullptr);
         EXPECT_EQ(command.record, std::vector<BYTE>(reinterpret_cast<BYTE *>(&expected),
                                                     reinterpret_cast<BYTE *>(&expected) + sizeof expected));
 
         const bench::Sent &abort = sent[before + 1];
         ASSERT_EQ(abort.cmd(), SC_ABORT_SRB);
-        const SRB_Abort *a = reinterpret_cast<const SRB_Abort *>(abort.record.data());
-        EXPECT_EQ(a->SRB_HaId, 1);
-        EXPECT_EQ(a->SRB_ToAbort, command.address);
+        SRB_Abort a;
+        std::memcpy(&a, abort.record.data(), sizeof a);
+        BYTE haId = a.SRB_HaId;
+        LPVOID toAbort = a.SRB_ToAbort;
+        EXPECT_EQ(haId, 1);
+        EXPECT_EQ(toAbort, command.address);
         EXPECT_EQ(drive.Log().back().outcome, drivemodel::Outcome::Cancelled);
         AspiManagerAttach(1, 5, nullptr);
     }
@@ -144,7 +148,8 @@ TEST_F(Commands, SuccessfulChunkWriteReachesTheDrive) {
     auto ram = drive.RamBuffer();
     EXPECT_EQ(0, std::memcmp(ram.data() + 0x30000, ChunkData, sizeof ChunkData));
     auto commands = bench::SentCommands();
-    EXPECT_EQ(commands.back().srb().SRB_BufLen, 32768u);
+    DWORD bufLen = commands.back().srb().SRB_BufLen;
+    EXPECT_EQ(bufLen, 32768u);
     EXPECT_EQ(commands.back().srb().CDBByte[8], 0x08);
 }
 

@@ -5,6 +5,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <memory>
 #include <vector>
 
@@ -21,7 +23,12 @@ struct Sent {
     int stage;                 // FlashStage when sent
     uint64_t at;               // simulated time when sent
     BYTE cmd() const { return record[0]; }
-    const SRB_ExecSCSICmd &srb() const { return *reinterpret_cast<const SRB_ExecSCSICmd *>(record.data()); }
+    // A copy: fields of the packed record must not be bound by reference.
+    SRB_ExecSCSICmd srb() const {
+        SRB_ExecSCSICmd r;
+        memcpy(&r, record.data(), sizeof r);
+        return r;
+    }
 };
 
 // Requests the program sent since the bench was set up, in order.
