@@ -27,7 +27,7 @@ struct CommandSlot {
 
 CommandSlot InquirySlot, ChunkSlot, BlockSlot, ModeSlot, CheckSlot;
 
-struct CommandSpec {
+struct CommandFields {
     BYTE haId, targetId;
     BYTE flags;
     BYTE *data;
@@ -58,7 +58,7 @@ bool AbortOverdue(CommandSlot *slot) {
     return ScsiService.SendCommand(&slot->abort) == SS_COMP;
 }
 
-bool Issue(CommandSlot *slot, const CommandSpec &spec) {
+bool Issue(CommandSlot *slot, const CommandFields &fields) {
     if (!ScsiService.SendCommand || !SlotFree(slot)) return false;
     slot->event = CreateEventA(NULL, FALSE, FALSE, NULL);
     if (!slot->event) {
@@ -68,52 +68,52 @@ bool Issue(CommandSlot *slot, const CommandSpec &spec) {
     SRB_ExecSCSICmd *srb = &slot->srb;
     memset(srb, 0, sizeof *srb);
     srb->SRB_Cmd = SC_EXEC_SCSI_CMD;
-    srb->SRB_HaId = spec.haId;
-    srb->SRB_Target = spec.targetId;
-    srb->SRB_Flags = spec.flags;
-    srb->SRB_BufLen = spec.dataLen;
-    srb->SRB_BufPointer = spec.data;
+    srb->SRB_HaId = fields.haId;
+    srb->SRB_Target = fields.targetId;
+    srb->SRB_Flags = fields.flags;
+    srb->SRB_BufLen = fields.dataLen;
+    srb->SRB_BufPointer = fields.data;
     srb->SRB_SenseLen = SENSE_LEN;
-    srb->SRB_CDBLen = spec.cdbLen;
+    srb->SRB_CDBLen = fields.cdbLen;
     srb->SRB_PostProc = slot->event;
-    memcpy(srb->CDBByte, spec.cdb, spec.cdbLen);
+    memcpy(srb->CDBByte, fields.cdb, fields.cdbLen);
     ResetEvent(slot->event);
     if (ScsiService.SendCommand(srb) == SS_PENDING &&
-        WaitForSingleObject(slot->event, spec.wait) != WAIT_OBJECT_0 && !AbortOverdue(slot))
+        WaitForSingleObject(slot->event, fields.wait) != WAIT_OBJECT_0 && !AbortOverdue(slot))
         return false;  // keeps the event: SlotFree releases it once notified
     CloseHandle(slot->event);
     slot->event = NULL;
     return srb->SRB_Status == SS_COMP;
 }
 
-CommandSpec VendorCommand(BYTE code, BYTE subCode, DWORD wait) {
-    CommandSpec spec;
-    memset(&spec, 0, sizeof spec);
-    spec.haId = CurrentTarget.haId;
-    spec.targetId = CurrentTarget.targetId;
-    spec.flags = SRB_EVENT_NOTIFY;
-    spec.cdb[0] = code;
-    spec.cdb[1] = subCode;
-    spec.cdbLen = 12;
-    spec.wait = wait;
-    return spec;
+CommandFields VendorCommand(BYTE code, BYTE subCode, DWORD wait) {
+    CommandFields fields;
+    memset(&fields, 0, sizeof fields);
+    fields.haId = CurrentTarget.haId;
+    fields.targetId = CurrentTarget.targetId;
+    fields.flags = SRB_EVENT_NOTIFY;
+    fields.cdb[0] = code;
+    fields.cdb[1] = subCode;
+    fields.cdbLen = 12;
+    fields.wait = wait;
+    return fields;
 }
 
 }  // namespace
 
 bool InquireDrive(BYTE haId, BYTE targetId) {
-    CommandSpec spec;
-    memset(&spec, 0, sizeof spec);
-    spec.haId = haId;
-    spec.targetId = targetId;
-    spec.flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
-    spec.data = InquiryBuffer;
-    spec.dataLen = INQUIRY_LEN;
-    spec.cdb[0] = 0x12;
-    spec.cdb[4] = INQUIRY_LEN;
-    spec.cdbLen = 6;
-    spec.wait = kCommandWait;
-    return Issue(&InquirySlot, spec);
+    CommandFields fields;
+    memset(&fields, 0, sizeof fields);
+    fields.haId = haId;
+    fields.targetId = targetId;
+    fields.flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
+    fields.data = InquiryBuffer;
+    fields.dataLen = INQUIRY_LEN;
+    fields.cdb[0] = 0x12;
+    fields.cdb[4] = INQUIRY_LEN;
+    fields.cdbLen = 6;
+    fields.wait = kCommandWait;
+    return Issue(&InquirySlot, fields);
 }
 
 bool InquireCurrentDrive(void) {
@@ -122,39 +122,39 @@ bool InquireCurrentDrive(void) {
 }
 
 bool WriteImageChunk(DWORD address, UINT units, const BYTE *data) {
-    CommandSpec spec = VendorCommand(0xCB, 0x01, kCommandWait);
-    spec.flags = SRB_DIR_OUT | SRB_EVENT_NOTIFY;
-    spec.data = const_cast<BYTE *>(data);  // sent, never written
-    spec.dataLen = units * UNIT_SIZE;
-    spec.cdb[3] = (BYTE)(address >> 16);
-    spec.cdb[4] = (BYTE)(address >> 8);
-    spec.cdb[5] = (BYTE)address;
-    spec.cdb[8] = (BYTE)units;
-    return Issue(&ChunkSlot, spec);
+    CommandFields fields = VendorCommand(0xCB, 0x01, kCommandWait);
+    fields.flags = SRB_DIR_OUT | SRB_EVENT_NOTIFY;
+    fields.data = const_cast<BYTE *>(data);  // sent, never written
+    fields.dataLen = units * UNIT_SIZE;
+    fields.cdb[3] = (BYTE)(address >> 16);
+    fields.cdb[4] = (BYTE)(address >> 8);
+    fields.cdb[5] = (BYTE)address;
+    fields.cdb[8] = (BYTE)units;
+    return Issue(&ChunkSlot, fields);
 }
 
 bool RunBlockOperation(BYTE operation, DWORD maskHigh, DWORD maskLow) {
-    CommandSpec spec = VendorCommand(0xCB, operation, kBlockWait);
-    spec.cdb[2] = (BYTE)(maskHigh >> 16);
-    spec.cdb[3] = (BYTE)(maskHigh >> 8);
-    spec.cdb[4] = (BYTE)maskHigh;
-    spec.cdb[5] = (BYTE)(maskLow >> 24);
-    spec.cdb[6] = (BYTE)(maskLow >> 16);
-    spec.cdb[7] = (BYTE)(maskLow >> 8);
-    spec.cdb[8] = (BYTE)maskLow;
-    return Issue(&BlockSlot, spec);
+    CommandFields fields = VendorCommand(0xCB, operation, kBlockWait);
+    fields.cdb[2] = (BYTE)(maskHigh >> 16);
+    fields.cdb[3] = (BYTE)(maskHigh >> 8);
+    fields.cdb[4] = (BYTE)maskHigh;
+    fields.cdb[5] = (BYTE)(maskLow >> 24);
+    fields.cdb[6] = (BYTE)(maskLow >> 16);
+    fields.cdb[7] = (BYTE)(maskLow >> 8);
+    fields.cdb[8] = (BYTE)maskLow;
+    return Issue(&BlockSlot, fields);
 }
 
 bool SetDownloadMode(BYTE mode) {
-    CommandSpec spec = VendorCommand(0xCC, 0x01, kCommandWait);
-    spec.cdb[2] = mode;
-    memcpy(spec.cdb + 4, ModelCode, 4);
-    return Issue(&ModeSlot, spec);
+    CommandFields fields = VendorCommand(0xCC, 0x01, kCommandWait);
+    fields.cdb[2] = mode;
+    memcpy(fields.cdb + 4, ModelCode, 4);
+    return Issue(&ModeSlot, fields);
 }
 
 bool SendCheckValue(WORD value) {
-    CommandSpec spec = VendorCommand(0xCC, 0x04, kCommandWait);
-    spec.cdb[2] = (BYTE)(value >> 8);
-    spec.cdb[3] = (BYTE)value;
-    return Issue(&CheckSlot, spec);
+    CommandFields fields = VendorCommand(0xCC, 0x04, kCommandWait);
+    fields.cdb[2] = (BYTE)(value >> 8);
+    fields.cdb[3] = (BYTE)value;
+    return Issue(&CheckSlot, fields);
 }
