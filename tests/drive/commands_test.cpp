@@ -100,6 +100,7 @@ TEST_F(Commands, RequestBlocksAndWaitLimits) {
         LPVOID toAbort = a.SRB_ToAbort;
         EXPECT_EQ(haId, 1);
         EXPECT_EQ(toAbort, command.address);
+        hostwin::SettleThreads();  // the manager's thread records the outcome after the abort returns
         EXPECT_EQ(drive.Log().back().outcome, drivemodel::Outcome::Cancelled);
         AspiManagerAttach(1, 5, nullptr);
     }
