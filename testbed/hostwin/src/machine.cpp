@@ -1,5 +1,6 @@
 #include "machine.h"
 
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +42,28 @@ struct Registration {
 };
 thread_local Registration registration;
 
+// Ends the waits whose deadline has come, sleepers first. Every thread is
+// blocked when this runs. Returns whether any wait ended.
+bool FireDue(Machine &m) {
+    bool sleeperDue = false, due = false;
+    for (SimThread *t : m.threads) {
+        if (t->blocked && t->deadline <= m.now) {
+            due = true;
+            sleeperDue = sleeperDue || t->sleeping;
+        }
+    }
+    if (!due) return false;
+    for (SimThread *t : m.threads) {
+        if (t->blocked && t->deadline <= m.now && (t->sleeping || !sleeperDue)) {
+            t->timedOut = true;
+            t->blocked = false;
+            m.running++;
+        }
+    }
+    m.cv.notify_all();
+    return true;
+}
+
 void Advance(Machine &m) {
     uint64_t earliest = kNoDeadline;
     for (SimThread *t : m.threads)
@@ -53,11 +76,12 @@ void Advance(Machine &m) {
         return;
     }
     m.now = std::max(m.now, earliest);
-    WakeAll();
+    FireDue(m);
 }
 
 void Kick(Machine &m) {
-    if (m.autoAdvance && m.running == 0) Advance(m);
+    if (m.running != 0 || FireDue(m)) return;
+    if (m.autoAdvance && m.settling == 0) Advance(m);
 }
 
 }  // namespace
@@ -96,15 +120,18 @@ void WakeAll() {
     m.cv.notify_all();
 }
 
-bool Block(Lock &lk, const std::function<bool()> &ready, uint64_t deadline) {
+bool Block(Lock &lk, const std::function<bool()> &ready, uint64_t deadline, bool sleeping) {
     Machine &m = M();
     SimThread *self = Self();
     for (;;) {
         if (self->terminate) EndSelf(lk, self->exitCode);
+        bool timedOut = self->timedOut;
+        self->timedOut = false;
         if (ready()) return true;
-        if (deadline != kNoDeadline && m.now >= deadline) return false;
+        if (timedOut) return false;
         self->blocked = true;
         self->deadline = deadline;
+        self->sleeping = sleeping;
         m.running--;
         m.reportedDeadlock = false;
         Kick(m);
@@ -271,6 +298,29 @@ int ThreadPriority(DWORD threadId) {
     Lock lk(M().lock);
     auto it = M().priorities.find(threadId);
     return it == M().priorities.end() ? 0 : it->second;
+}
+
+void SettleThreads() {
+    Machine &m = M();
+    Lock lk(m.lock);
+    SimThread *self = Self();
+    bool counted = !self->blocked && !self->offClock;
+    if (counted) {
+        self->offClock = true;
+        m.running--;
+    }
+    m.settling++;
+    // Waits due now may still end (and start more work): settle those too.
+    while (m.running != 0 || FireDue(m)) {
+        lk.unlock();
+        sched_yield();
+        lk.lock();
+    }
+    m.settling--;
+    if (counted) {
+        self->offClock = false;
+        m.running++;
+    }
 }
 
 OffClock::OffClock() {

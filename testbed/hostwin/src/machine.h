@@ -49,6 +49,8 @@ struct SimThread {
     bool blocked = false;
     uint64_t deadline = kNoDeadline;
     bool offClock = false;   // waiting outside the stand-in (OffClock)
+    bool sleeping = false;   // blocked in Sleep: nothing but the clock ends it
+    bool timedOut = false;   // its deadline came while every thread was blocked
     bool terminate = false;  // TerminateThread: end at the next stand-in call
     DWORD exitCode = 0;
     std::shared_ptr<ThreadObject> object;  // null for threads the product did not create
@@ -61,6 +63,7 @@ struct Machine {
     uint64_t now = 0;
     bool autoAdvance = true;
     bool reportedDeadlock = false;
+    int settling = 0;  // threads in SettleThreads: the clock must not move meanwhile
 
     std::vector<SimThread *> threads;  // every known thread
     int running = 0;                   // known threads not blocked in Block
@@ -101,7 +104,10 @@ Lock Enter();
 // Blocks the caller until `ready` holds (returns true) or the clock reaches
 // `deadline` (returns false). `ready` is evaluated with the lock held. A
 // thread marked for termination ends here. Lock held on entry and exit.
-bool Block(Lock &lk, const std::function<bool()> &ready, uint64_t deadline);
+// A deadline fires only once every thread is blocked, and sleepers due at
+// an instant run before waits due at it time out: a completion that comes
+// exactly at a wait limit is seen, whatever the threads' scheduling.
+bool Block(Lock &lk, const std::function<bool()> &ready, uint64_t deadline, bool sleeping = false);
 
 // Lets every blocked thread look again at what it waits for. Lock held.
 void WakeAll();

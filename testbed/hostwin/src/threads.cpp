@@ -257,7 +257,7 @@ void WINAPI Sleep(DWORD milliseconds) {
     M().calls["Sleep"]++;
     if (milliseconds == 0) return;
     uint64_t deadline = milliseconds == INFINITE ? kNoDeadline : M().now + milliseconds;
-    Block(lk, [] { return false; }, deadline);
+    Block(lk, [] { return false; }, deadline, true);
 }
 
 DWORD WINAPI GetTickCount(void) {
@@ -273,16 +273,6 @@ bool CriticalSectionHeld(const CRITICAL_SECTION *cs) {
     Lock lk(M().lock);
     auto *state = static_cast<CriticalSection *>(cs->impl);
     return state && state->owner != nullptr;
-}
-
-void SettleThreads() {
-    Lock lk(M().lock);
-    SimThread *self = Self();
-    while (M().running > (self->blocked || self->offClock ? 0 : 1)) {
-        lk.unlock();
-        sched_yield();
-        lk.lock();
-    }
 }
 
 void RunOnSimThread(const std::function<void()> &body) {
